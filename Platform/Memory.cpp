@@ -11,11 +11,13 @@ namespace {
 // (the address of `block`) is also the address of the record.
 struct MasterPointer {
     Ptr block;
-    Size size;   // >= 0; the byte count of `block`
-    int locks;   // HLock calls not yet matched by HUnlock
+    Size size; // >= 0; the byte count of `block`
+    int locks; // HLock calls not yet matched by HUnlock
 };
 
-MasterPointer* masterOf(Handle h) { return reinterpret_cast<MasterPointer*>(h); }
+MasterPointer* masterOf(Handle h) {
+    return reinterpret_cast<MasterPointer*>(h);
+}
 
 // calloc(0) may return null; ask for one byte so that a zero-size block is a
 // real, distinct allocation.
@@ -42,7 +44,9 @@ Handle NewHandle(Size byteCount) {
     return &master->block;
 }
 
-Size GetHandleSize(Handle h) { return h == nullptr ? 0 : masterOf(h)->size; }
+Size GetHandleSize(Handle h) {
+    return h == nullptr ? 0 : masterOf(h)->size;
+}
 
 void HLock(Handle h) {
     if (h != nullptr)
@@ -68,4 +72,6 @@ Ptr NewPtr(Size byteCount) {
     return allocateBlock(byteCount);
 }
 
-void DisposePtr(Ptr p) { std::free(p); }
+void DisposePtr(Ptr p) {
+    std::free(p);
+}

@@ -9,8 +9,12 @@ aObject::aObject() {
     objectId = objectIdCount;
 }
 
-aObject::~aObject() { objectCount--; }
+aObject::~aObject() {
+    objectCount--;
+}
 
 aObject::aObject(const aObject&) : aObject() {}
 
-aObject& aObject::operator=(const aObject&) { return *this; }
+aObject& aObject::operator=(const aObject&) {
+    return *this;
+}
