@@ -95,7 +95,8 @@ struct LaunchParamBlockRec {
 //   regular file);
 // - memFullErr: the system refused the process;
 // - ioErr: anything else the kernel refused, such as a file in no
-//   executable format.
+//   executable format or a path longer than PATH_MAX;
+// - any other code of FSpMakeFSRef for an FSSpec that names no item.
 OSErr LaunchApplication(LaunchParamBlockRec* LaunchParams);
 
 #endif

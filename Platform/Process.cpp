@@ -60,17 +60,18 @@ public:
     const int fd;
 };
 
-// The absolute path of the item `spec` names; the FSSpec's own result code on
-// failure (fnfErr when the item is gone).
+// The absolute path of the item `spec` names. Fails with FSpMakeFSRef's code
+// (fnfErr when the item is gone), or ioErr for a path longer than the kernel
+// takes (PATH_MAX).
 OSErr pathOfSpec(const FSSpec& spec, std::string& path) {
     FSRef ref;
     OSErr err = FSpMakeFSRef(&spec, &ref);
     if (err != noErr)
         return err;
-    std::vector<UInt8> buffer(PATH_MAX + 1);
+    std::vector<UInt8> buffer(PATH_MAX);
     OSStatus status = FSRefMakePath(&ref, buffer.data(), static_cast<UInt32>(buffer.size()));
     if (status != noErr)
-        return status == fnfErr ? fnfErr : paramErr;
+        return status == fnfErr ? fnfErr : ioErr;
     path = reinterpret_cast<const char*>(buffer.data());
     return noErr;
 }
