@@ -10,6 +10,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <dirent.h>
 #include <filesystem>
@@ -94,8 +95,15 @@ void BM_GetChildLastByName(benchmark::State& state) {
         if (child == nullptr)
             state.SkipWithError("last child not found");
     }
-    // Entries listed: a count and a walk to each candidate, for every candidate.
-    state.counters["entries_listed"] = static_cast<double>(children) * (children + 1);
+    // Entries listed per lookup: for every candidate, a full count and a walk
+    // to the end of the batch that holds the candidate.
+    double listed = 0;
+    for (int x = 0; x < children; ++x)
+        listed += children + std::min(children, (x / 16 + 1) * 16);
+    state.counters["entries_listed"] = listed;
+    state.counters["per_listed_entry"] =
+        benchmark::Counter(listed * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 // The platform layer's listing as getChildCount uses it: batches of 16, no
