@@ -5,6 +5,7 @@
 #include "aException.h"
 
 #include <memory>
+#include <utility>
 
 unsigned long long aFolderItem::objectCount = 0;
 
@@ -54,7 +55,7 @@ aFolderItem::aFolderItem() {
 
 aFolderItem::aFolderItem(FSRef src) {
     objectCount++;
-    assign(src);
+    assign(std::move(src));
 }
 
 aFolderItem::~aFolderItem() {
