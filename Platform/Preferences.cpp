@@ -191,16 +191,19 @@ bool noLostUpdate(const DomainState& state) {
 }
 
 // The file's root with the staged keys applied over it, as a new immutable
-// dictionary: kept keys stay in their order, new keys go at the end.
+// dictionary: every key keeps its place, removed keys go, new keys are added
+// at the end.
 Held mergedRoot(const DomainState& state) {
     auto* merged = new PlatformDictionaryObject(false, 0);
     if (const PlatformDictionaryObject* old = platform::asDictionary(state.root.get()))
-        for (const auto& entry : old->entries)
-            if (state.staged.count(entry.key->utf8) == 0)
-                merged->adopt(platform::asString(CFRetain(entry.key)),
-                              objectOf(CFRetain(entry.value)));
+        for (const auto& entry : old->entries) {
+            auto staged = state.staged.find(entry.key->utf8);
+            CFTypeRef value = staged == state.staged.end() ? entry.value : staged->second.get();
+            if (value != nullptr)
+                merged->adopt(platform::asString(CFRetain(entry.key)), objectOf(CFRetain(value)));
+        }
     for (const auto& entry : state.staged)
-        if (entry.second.get() != nullptr)
+        if (entry.second.get() != nullptr && merged->find(entry.first) < 0)
             merged->adopt(platform::makeString(entry.first),
                           objectOf(CFRetain(entry.second.get())));
     return Held::adopt(merged);
