@@ -40,6 +40,7 @@ enum : OSErr {
     fnfErr = -43,
     permErr = -54,
     dirNFErr = -120,
+    errFSNotAFolder = -1407,
     errFSNoMoreItems = -1417,
 };
 

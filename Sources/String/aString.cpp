@@ -2,6 +2,7 @@
 
 #include "aMemoryBlock.h"
 
+#include <cstring>
 #include <new>
 
 unsigned long long aString::objectCount = 0;
@@ -26,41 +27,80 @@ unsigned long long addLengths(unsigned long long n1, unsigned long long n2) {
 } // namespace
 
 // Construction ---------------------------------------------------------------
+//
+// Each constructor counts itself first. When filling the buffer fails, the
+// destructor will not run, so the count is taken back before the allocation
+// failure leaves: the count always equals the number of live strings.
 
 aString::aString() : aObject(), value(nullptr), length(0) {
     objectCount++;
-    assign();
+    try {
+        assign();
+    } catch (...) {
+        objectCount--;
+        throw;
+    }
 }
 
 aString::aString(const aString& src) : aObject(), value(nullptr), length(0) {
     objectCount++;
-    assign(src);
+    try {
+        assign(src);
+    } catch (...) {
+        objectCount--;
+        throw;
+    }
 }
 
 aString::aString(char src) : aObject(), value(nullptr), length(0) {
     objectCount++;
-    assign(src);
+    try {
+        assign(src);
+    } catch (...) {
+        objectCount--;
+        throw;
+    }
 }
 
 aString::aString(unsigned char src) : aObject(), value(nullptr), length(0) {
     objectCount++;
-    assign(src);
+    try {
+        assign(src);
+    } catch (...) {
+        objectCount--;
+        throw;
+    }
 }
 
 aString::aString(const char* src) : aObject(), value(nullptr), length(0) {
     objectCount++;
-    assign(src);
+    try {
+        assign(src);
+    } catch (...) {
+        objectCount--;
+        throw;
+    }
 }
 
 aString::aString(const unsigned char* src) : aObject(), value(nullptr), length(0) {
     objectCount++;
-    assign(src);
+    try {
+        assign(src);
+    } catch (...) {
+        objectCount--;
+        throw;
+    }
 }
 
 aString::aString(const char* src, unsigned long long nlength)
     : aObject(), value(nullptr), length(0) {
     objectCount++;
-    assign(src, nlength);
+    try {
+        assign(src, nlength);
+    } catch (...) {
+        objectCount--;
+        throw;
+    }
 }
 
 aString::~aString() {
@@ -272,7 +312,13 @@ aString aString::lefted(unsigned long long nlength) {
 
 int aString::compare(const aString& src) const {
     unsigned long long n = length < src.length ? length : src.length;
-    for (unsigned long long i = 0; i < n; i++) {
+    // Equal blocks are skipped with memcmp; the block where the texts differ
+    // is then walked byte by byte, each byte taken as a signed value.
+    const unsigned long long block = 4096;
+    unsigned long long i = 0;
+    while (n - i >= block && std::memcmp(value + i, src.value + i, block) == 0)
+        i += block;
+    for (; i < n; i++) {
         signed char mine = static_cast<signed char>(value[i]);
         signed char theirs = static_cast<signed char>(src.value[i]);
         if (mine < theirs)
@@ -337,12 +383,7 @@ char* aString::getValue() const {
 }
 
 unsigned long long aString::GetCStringLength(const char* src) {
-    if (src == nullptr)
-        return 0;
-    unsigned long long n = 0;
-    while (src[n] != '\0')
-        n++;
-    return n;
+    return src == nullptr ? 0 : std::strlen(src);
 }
 
 unsigned long long aString::GetPStringLength(const unsigned char* src) {
