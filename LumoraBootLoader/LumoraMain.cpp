@@ -6,11 +6,13 @@
 // absolute path, not hidden. Reads no input, ignores its arguments and prints
 // nothing. Nothing is removed unless the daemon is there and its path can be
 // stored. Exit status (the same codes in all three programs, listed in
-// README.md): 0 registered; 1 the store refused a removal or the add; 2 the
-// bundle, its folder or the daemon is missing; 3 the daemon's path cannot be
-// made or stored. A file-system failure of the folder item aborts the program.
+// README.md): 0 registered; 1 the list's lock could not be taken or the store
+// refused a removal or the add; 2 the bundle, its folder or the daemon is
+// missing; 3 the daemon's path cannot be made or stored. A file-system failure
+// of the folder item aborts the program.
 #include "LoginItemAPI.h"
 #include "PlatformFiles.h"
+#include "PlatformPreferences.h"
 #include "aFolderItem.h"
 #include "aString.h"
 
@@ -83,22 +85,31 @@ int main() {
         return kExitPathUnusable;
     itemPath = static_cast<char*>(itemRefPathStr);
 
+    // Hold the lock of the current user's login item list (the store keeps it
+    // in the domain "loginwindow" for any host) from the count to the add,
+    // so that no other program changes the list in between.
+    if (!PlatformPreferencesLockDomain(CFSTR("loginwindow"), kCFPreferencesCurrentUser,
+                                       kCFPreferencesAnyHost)) {
+        delete[] itemPath;
+        return kExitStoreFailed;
+    }
+
     // Remove the daemon's login items, from the last to the first, so that a
-    // removal moves only items already looked at. Another program may change
-    // the list between these calls; the store takes no lock across them.
+    // removal moves only items already looked at; stop at a refused removal.
+    Boolean stored = true;
     c = GetCountOfLoginItems(kCFPreferencesCurrentUser);
-    for (x = c - 1; x >= 0; x--) {
+    for (x = c - 1; x >= 0 && stored; x--) {
         viewItemPath = ReturnLoginItemPropertyAtIndex(kCFPreferencesCurrentUser, 2, x);
         viewItemPathStr = viewItemPath;
-        if (viewItemPathStr == aString("LumoraDaemon") &&
-            !RemoveLoginItemAtIndex(kCFPreferencesCurrentUser, x)) {
-            delete[] itemPath;
-            return kExitStoreFailed;
-        }
+        if (viewItemPathStr == aString("LumoraDaemon"))
+            stored = RemoveLoginItemAtIndex(kCFPreferencesCurrentUser, x);
     }
 
     // Register the daemon at the end of the list, not hidden.
-    Boolean added = AddLoginItemWithPropertiesToUser(kCFPreferencesCurrentUser, itemPath, false);
+    if (stored)
+        stored = AddLoginItemWithPropertiesToUser(kCFPreferencesCurrentUser, itemPath, false);
+    PlatformPreferencesUnlockDomain(CFSTR("loginwindow"), kCFPreferencesCurrentUser,
+                                    kCFPreferencesAnyHost);
     delete[] itemPath;
-    return added ? kExitRegistered : kExitStoreFailed;
+    return stored ? kExitRegistered : kExitStoreFailed;
 }

@@ -13,6 +13,7 @@ its silence and the list it leaves.
 
 import argparse
 import datetime
+import fcntl
 import os
 import plistlib
 import shutil
@@ -20,6 +21,7 @@ import stat
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -111,11 +113,53 @@ class Kit:
     def read_items(self):
         return self.read_prefs().get(KEY)
 
+    def append_as_another_program(self, entry):
+        """Appends an item the way another well-behaved program would: under
+        the list's lock, writing a whole new file."""
+        os.makedirs(os.path.dirname(self.prefs), exist_ok=True)
+        fd = os.open(self.prefs + ".lock", os.O_RDWR | os.O_CREAT, 0o600)
+        try:
+            fcntl.flock(fd, fcntl.LOCK_EX)
+            root = self.read_prefs() if os.path.exists(self.prefs) else {}
+            root.setdefault(KEY, []).append(entry)
+            with open(self.prefs + ".other", "wb") as f:
+                plistlib.dump(root, f)
+            os.replace(self.prefs + ".other", self.prefs)
+        finally:
+            os.close(fd)
+
+    def run_beside_another_program(self, program, runs, before_each=None):
+        """Runs `program` `runs` times (each after `before_each`, when given)
+        while another program keeps appending items; returns the exit
+        statuses and the items the other appended."""
+        stop = threading.Event()
+        appended = []
+
+        def other():
+            while not stop.is_set():
+                entry = item("/opt/other/%d" % len(appended))
+                self.append_as_another_program(entry)
+                appended.append(entry)
+                time.sleep(0.0005)
+
+        thread = threading.Thread(target=other)
+        thread.start()
+        try:
+            codes = []
+            for _ in range(runs):
+                if before_each is not None:
+                    before_each()
+                codes.append(self.run(program))
+        finally:
+            stop.set()
+            thread.join()
+        return codes, appended
+
     def prefs_bytes(self):
         try:
             with open(self.prefs, "rb") as f:
                 return f.read()
-        except FileNotFoundError:
+        except (FileNotFoundError, NotADirectoryError):
             return None
 
 
@@ -206,6 +250,19 @@ class BootLoaderTests(unittest.TestCase):
                 self.assertEqual(kit.run(BOOT_LOADER), EXIT_OK)
                 self.assertEqual(kit.read_items(), [item(real)])
 
+    def test_changes_of_another_program_meanwhile_are_kept(self):
+        kit = Kit(self)
+        daemon = kit.add_daemon()
+        kit.write_items([APP_B, item("/old/LumoraDaemon")])
+        codes, appended = kit.run_beside_another_program(BOOT_LOADER, 15)
+        self.assertEqual(codes, [EXIT_OK] * 15)
+        items = kit.read_items()
+        self.assertEqual([entry for entry in items if entry["Path"].endswith("LumoraDaemon")],
+                         [item(daemon)])
+        self.assertEqual([entry for entry in items if entry not in appended],
+                         [APP_B, item(daemon)])
+        self.assertGreater(len(appended), 0)
+
     def test_failures_give_their_code_and_leave_the_list_as_it_was(self):
         listed = [APP_A, item("/old/LumoraDaemon"), APP_B]
 
@@ -235,6 +292,10 @@ class BootLoaderTests(unittest.TestCase):
             kit.write_items([item("/opt/App", Note="bell\x07"), item("/old/LumoraDaemon")],
                             fmt=plistlib.FMT_BINARY)
 
+        def no_preference_folder(kit):
+            kit.add_daemon()
+            open(kit.config, "w").close()  # a file where the folder would go
+
         cases = [
             ("no item named LumoraDaemon beside the bundle", None, no_daemon, EXIT_ITEM_MISSING),
             ("the daemon's path is longer than 1,000 bytes",
@@ -247,6 +308,7 @@ class BootLoaderTests(unittest.TestCase):
             ("the stored list is not an array", None, list_of_wrong_type, EXIT_STORE_FAILED),
             ("the store refuses to remove", None, list_that_cannot_be_written_back,
              EXIT_STORE_FAILED),
+            ("the list's lock cannot be taken", None, no_preference_folder, EXIT_STORE_FAILED),
         ]
         for reason, below, prepare, code in cases:
             with self.subTest(reason):
@@ -288,14 +350,37 @@ class BootUnloaderTests(unittest.TestCase):
         self.assertEqual(kit.run(BOOT_UNLOADER), EXIT_OK)
         self.assertEqual(kit.read_items(), [APP_B])
 
-    def test_refused_removal_gives_its_code_and_leaves_the_list(self):
+    def test_changes_of_another_program_meanwhile_are_kept(self):
         kit = Kit(self)
-        kit.write_items([item("/opt/App", Note="bell\x07"), item("/old/LumoraDaemon")],
-                        fmt=plistlib.FMT_BINARY)
-        before = kit.prefs_bytes()
-        self.assertEqual(kit.run(BOOT_UNLOADER), EXIT_STORE_FAILED)
-        self.assertEqual(kit.output, b"")
-        self.assertEqual(kit.prefs_bytes(), before)
+        kit.write_items([APP_B])
+        # Before each run, a daemon item for the unloader to remove.
+        codes, appended = kit.run_beside_another_program(
+            BOOT_UNLOADER, 15, lambda: kit.append_as_another_program(item("/old/LumoraDaemon")))
+        self.assertEqual(codes, [EXIT_OK] * 15)
+        self.assertEqual([entry for entry in kit.read_items() if entry not in appended],
+                         [APP_B])
+        self.assertGreater(len(appended), 0)
+
+    def test_failures_give_their_code_and_leave_the_list_as_it_was(self):
+        def list_that_cannot_be_written_back(kit):
+            kit.write_items([item("/opt/App", Note="bell\x07"), item("/old/LumoraDaemon")],
+                            fmt=plistlib.FMT_BINARY)
+
+        def no_preference_folder(kit):
+            open(kit.config, "w").close()
+
+        cases = [
+            ("the store refuses to remove", list_that_cannot_be_written_back),
+            ("the list's lock cannot be taken", no_preference_folder),
+        ]
+        for reason, prepare in cases:
+            with self.subTest(reason):
+                kit = Kit(self)
+                prepare(kit)
+                before = kit.prefs_bytes()
+                self.assertEqual(kit.run(BOOT_UNLOADER), EXIT_STORE_FAILED)
+                self.assertEqual(kit.output, b"")
+                self.assertEqual(kit.prefs_bytes(), before)
 
 
 # The sample application: waits (at most 20 s) for $HOME/release when that
