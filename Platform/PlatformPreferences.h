@@ -80,6 +80,15 @@ Boolean PlatformPreferencesLockDomain(CFStringRef applicationID, CFStringRef use
 Boolean PlatformPreferencesUnlockDomain(CFStringRef applicationID, CFStringRef userName,
                                         CFStringRef hostName);
 
+// Whether the domain's file can be read: true when it is missing (an empty
+// domain) or holds a dictionary; false when it exists but cannot be read or
+// parsed, is too large or too deep, or its root is not a dictionary (reads
+// from it then give "absent"), or when an argument is refused. Lets a reader
+// tell an empty domain from a damaged one. Waits while another process holds
+// the domain's lock.
+Boolean PlatformPreferencesDomainReadable(CFStringRef applicationID, CFStringRef userName,
+                                          CFStringRef hostName);
+
 // Test-only: forgets everything this process holds for every domain (parsed
 // files, values last read, staged values) except held locks, releasing the
 // objects it kept, so that PlatformLiveObjectCount shows only what callers

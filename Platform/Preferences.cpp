@@ -299,6 +299,18 @@ Boolean PlatformPreferencesUnlockDomain(CFStringRef applicationID, CFStringRef u
     return true;
 }
 
+Boolean PlatformPreferencesDomainReadable(CFStringRef applicationID, CFStringRef userName,
+                                          CFStringRef hostName) {
+    Location where;
+    if (!locate(applicationID, userName, hostName, where))
+        return false;
+    DomainState& state = stateOf(where);
+    files::FileLock shared;
+    if (state.lockDepth == 0)
+        shared.lockShared(where.lockFile());
+    return refresh(state, where);
+}
+
 void PlatformPreferencesDropCaches() {
     for (auto& entry : states()) {
         DomainState& state = *entry.second;

@@ -1,4 +1,5 @@
-// Processes on Linux: LaunchApplication over posix_spawn(3).
+// Processes on Linux: LaunchApplication over posix_spawn(3), and the two
+// internal calls (ProcessLaunch.h) it shares with the login session starter.
 //
 // The item is found through the file service (FSpMakeFSRef, FSRefMakePath),
 // a bundle's executable through its Info.plist (the property-list reader of
@@ -10,6 +11,7 @@
 #include "PlatformCollections.h"
 #include "PlatformProcess.h"
 #include "PlatformStrings.h"
+#include "ProcessLaunch.h"
 #include "PropertyList.h"
 
 #include <cerrno>
@@ -187,7 +189,7 @@ private:
 // Starts `executable` as a new session leader with a clean signal state,
 // stdin on /dev/null and no inherited descriptor above stderr. Returns the
 // errno of the failure (the exec error included), 0 on success.
-int spawnDetached(const std::string& executable, pid_t& pid) {
+int spawnDetached(const std::string& executable, char* const environment[], pid_t& pid) {
     SpawnSetup setup;
     if (setup.error != 0)
         return setup.error;
@@ -216,10 +218,36 @@ int spawnDetached(const std::string& executable, pid_t& pid) {
     std::vector<char> argv0(executable.begin(), executable.end());
     argv0.push_back('\0');
     char* argv[] = {argv0.data(), nullptr};
-    return posix_spawn(&pid, executable.c_str(), &setup.actions, &setup.attributes, argv, environ);
+    return posix_spawn(&pid, executable.c_str(), &setup.actions, &setup.attributes, argv,
+                       environment);
 }
 
 } // namespace
+
+namespace platform {
+
+OSErr launchableExecutable(const std::string& path, std::string& executable) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0)
+        return resultFromErrno(errno);
+    executable = path;
+    if (S_ISDIR(info.st_mode)) {
+        OSErr err = bundleExecutable(path, executable);
+        if (err != noErr)
+            return err;
+        if (::stat(executable.c_str(), &info) != 0)
+            return resultFromErrno(errno);
+    }
+    if (!S_ISREG(info.st_mode) || ::access(executable.c_str(), X_OK) != 0)
+        return permErr;
+    return noErr;
+}
+
+OSErr startDetached(const std::string& executable, char* const environment[], pid_t& pid) {
+    return resultFromErrno(spawnDetached(executable, environment, pid));
+}
+
+} // namespace platform
 
 OSErr LaunchApplication(LaunchParamBlockRec* LaunchParams) {
     if (LaunchParams == nullptr || LaunchParams->launchBlockID != extendedBlock ||
@@ -231,21 +259,14 @@ OSErr LaunchApplication(LaunchParamBlockRec* LaunchParams) {
     OSErr err = pathOfSpec(*LaunchParams->launchAppSpec, path);
     if (err != noErr)
         return err;
-
-    struct stat info;
-    if (::stat(path.c_str(), &info) != 0)
-        return resultFromErrno(errno);
-    std::string executable = path;
-    if (S_ISDIR(info.st_mode)) {
-        err = bundleExecutable(path, executable);
-        if (err != noErr)
-            return err;
-    }
-
+    std::string executable;
+    err = platform::launchableExecutable(path, executable);
+    if (err != noErr)
+        return err;
     pid_t pid = 0;
-    int error = spawnDetached(executable, pid);
-    if (error != 0)
-        return resultFromErrno(error);
+    err = platform::startDetached(executable, environ, pid);
+    if (err != noErr)
+        return err;
 
     LaunchParams->launchProcessSN.highLongOfPSN = 0;
     LaunchParams->launchProcessSN.lowLongOfPSN = static_cast<UInt32>(pid);

@@ -128,9 +128,38 @@ TEST_F(Preferences, RefusedArgumentsReadAndWriteNothing) {
         EXPECT_FALSE(CFPreferencesSynchronize(c.domain, c.user, c.host)) << c.why;
         EXPECT_EQ(CFPreferencesCopyValue(CFSTR("k"), c.domain, c.user, c.host), nullptr) << c.why;
         EXPECT_FALSE(PlatformPreferencesLockDomain(c.domain, c.user, c.host)) << c.why;
+        EXPECT_FALSE(PlatformPreferencesDomainReadable(c.domain, c.user, c.host)) << c.why;
     }
     EXPECT_FALSE(exists(root + "/home")) << "no folder was created";
     EXPECT_FALSE(exists(root + "/system"));
+}
+
+TEST_F(Preferences, ADamagedFileIsToldApartFromAMissingOne) {
+    SKIP_WITHOUT_PYTHON();
+    makeUserFolder();
+    const struct {
+        const char* bytes; // null: no file; "plist:<literal>": written by plistlib
+        bool readable;
+        const char* why;
+    } cases[] = {
+        {nullptr, true, "a missing file is an empty domain"},
+        {"plist:{'k': 'v'}", true, "a dictionary"},
+        {"not a property list", false, "bytes no reader accepts"},
+        {"plist:['k']", false, "a root that is not a dictionary"},
+        {"", false, "an empty file"},
+        {"plist:{}", true, "repaired in place: the cached verdict is not kept"},
+    };
+    for (const auto& c : cases) {
+        ::unlink(file().c_str());
+        if (c.bytes != nullptr && std::string(c.bytes).rfind("plist:", 0) == 0)
+            ASSERT_TRUE(writePlist(file(), c.bytes + 6, false)) << c.why;
+        else if (c.bytes != nullptr)
+            writeFile(file(), c.bytes);
+        EXPECT_EQ(PlatformPreferencesDomainReadable(CFSTR("test"), kCFPreferencesCurrentUser,
+                                                    kCFPreferencesAnyHost) != 0,
+                  c.readable)
+            << c.why;
+    }
 }
 
 TEST_F(Preferences, WritingKeepsOtherKeysAndRemovesWithNull) {
