@@ -407,6 +407,27 @@ class AutostartEntryTests(unittest.TestCase):
         for name in ("pwned", "pwned2", "pwned3"):
             self.assertFalse(os.path.exists(os.path.join(self.stage, name)), name)
 
+    def test_systemd_generator_makes_a_unit_of_it(self):
+        # systemd's generator looks for the executable before it undoes "%%",
+        # so this prefix holds no "%" (the install step warns about one).
+        generator = "/usr/lib/systemd/user-generators/systemd-xdg-autostart-generator"
+        if not os.access(generator, os.X_OK):
+            self.skipTest("systemd's autostart generator is not installed")
+        prefix = os.path.join(self.stage, "kit " + AWKWARD)
+        done = subprocess.run([ARGS.cmake, "--install", ARGS.build, "--prefix", prefix],
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self.assertEqual(done.returncode, 0, done.stdout.decode(errors="replace"))
+        out = tempfile.mkdtemp(prefix="lumora-generator")
+        self.addCleanup(shutil.rmtree, out, True)
+        env = dict(os.environ, XDG_CONFIG_DIRS=os.path.join(prefix, "etc", "xdg"),
+                   XDG_CONFIG_HOME=os.path.join(out, "none"))
+        subprocess.run([generator, out, out, out], env=env, check=True, timeout=60)
+        units = [n for n in os.listdir(out) if n.startswith("app-loginwindow")]
+        self.assertEqual(len(units), 1, os.listdir(out))
+        with open(os.path.join(out, units[0])) as f:
+            self.assertIn("SourcePath=" + os.path.join(prefix, "etc", "xdg", "autostart"),
+                          f.read())
+
     def test_exec_quoting_round_trips(self):
         # The reader above against hand-checked values of the standard's rules.
         cases = [  # (Exec value after string escapes, arguments, why)

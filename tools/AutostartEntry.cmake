@@ -32,6 +32,12 @@ if(hex MATCHES "^(..)*(3d|0[1-8bcef]|1[0-9a-f]|7f)")
                         "an autostart entry's Exec cannot hold ('=' or a control character)")
 endif()
 
+if(program MATCHES "%")
+    message(WARNING "loginwindow-start.desktop: the path '${program}' holds '%', written '%%' as "
+                    "desktop entries require; systemd's autostart generator does not undo that "
+                    "before looking for the program and skips the entry. Prefer a prefix without '%'.")
+endif()
+
 # String escapes of a desktop entry value.
 function(lumora_desktop_string out text)
     string(REPLACE "\\" "\\\\" text "${text}")
