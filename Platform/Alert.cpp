@@ -5,7 +5,9 @@
 // every text in an argument of its own; its standard output is read (zenity
 // names an extra button there) and its exit status says which button was
 // pressed. Pascal strings are taken as UTF-8 text; a carriage return (the
-// library's line end) becomes a line feed.
+// library's line end) becomes a line feed. The alert programs place the alert
+// themselves and cannot pin it, so the movable flag and the position are not
+// passed on.
 //
 // Standard titles (the -1 marker): "OK" for the first button, "Cancel" for the
 // second, "Don't Save" for the third (the usual third choice of an alert that
@@ -46,7 +48,9 @@ struct Request {
     SInt16 cancelItem; // 0: none
 };
 
-// The text of a Pascal string, with CR and CR LF turned into LF.
+// The text of a Pascal string, with CR and CR LF turned into LF. A NUL byte
+// would end the program's argument early and hide the rest of the text, so it
+// becomes a space.
 std::string textOf(ConstStr255Param p) {
     std::string text;
     if (p == nullptr)
@@ -58,7 +62,7 @@ std::string textOf(ConstStr255Param p) {
             if (i < p[0] && p[i + 1] == '\n')
                 i++;
         } else {
-            text += c;
+            text += c == '\0' ? ' ' : c;
         }
     }
     return text;
@@ -311,22 +315,28 @@ std::string xmessageTitle(std::string title) {
 std::vector<std::string> xmessageArgs(const Request& r) {
     std::vector<std::string> a = {"xmessage", "-center", "-title", r.title};
     std::string list;
-    std::string defaultTitle;
+    const std::string* defaultTitle = nullptr;
+    std::string titles[4];
     for (const Button* b : {&r.help, &r.third, &r.second, &r.first}) {
         if (!b->shown)
             continue;
-        std::string title = xmessageTitle(b->title);
+        std::string& title = titles[b->item - 1];
+        title = xmessageTitle(b->title);
         if (!list.empty())
             list += ",";
         list += title + ":" + std::to_string(xmessageBase + b->item);
         if (b->item == r.defaultItem)
-            defaultTitle = title;
+            defaultTitle = &title;
     }
-    a.push_back("-buttons");
-    a.push_back(list);
-    if (!defaultTitle.empty()) {
+    // With no button at all the alert could never be dismissed: xmessage's
+    // own button (exit status 0) is kept then.
+    if (!list.empty()) {
+        a.push_back("-buttons");
+        a.push_back(list);
+    }
+    if (defaultTitle != nullptr) {
         a.push_back("-default");
-        a.push_back(defaultTitle);
+        a.push_back(*defaultTitle);
     }
     // The message is the last argument. The toolkit takes arguments that look
     // like its options wherever they stand, so such a text gets a leading

@@ -102,8 +102,10 @@ protected:
 
 // Pascal strings for the calls.
 struct Pascal {
-    explicit Pascal(const std::string& s) : bytes(1, static_cast<unsigned char>(s.size())) {
-        bytes.insert(bytes.end(), s.begin(), s.end());
+    explicit Pascal(const std::string& s) : bytes(s.size() + 1) {
+        bytes[0] = static_cast<unsigned char>(s.size());
+        for (std::size_t i = 0; i < s.size(); i++)
+            bytes[i + 1] = static_cast<unsigned char>(s[i]);
     }
     ConstStr255Param get() const { return bytes.data(); }
     std::vector<unsigned char> bytes;
@@ -206,6 +208,8 @@ TEST_F(StandardAlertTest, XmessageGetsEveryTextAsItsOwnArgument) {
     const Pascal empty("");
     AlertStdAlertParamRec emptyTitle = okOnly();
     emptyTitle.defaultText = empty.get();
+    const Pascal withNul(std::string("a\0b", 3));
+    const Pascal crlf("x\r\ny\rz");
     const Case cases[] = {
         {kAlertStopAlert,
          &message,
@@ -243,10 +247,18 @@ TEST_F(StandardAlertTest, XmessageGetsEveryTextAsItsOwnArgument) {
           "Yes  please  now", "$(touch /tmp/x); `id` 'q' \"d\" | >"},
          "shell characters arrive verbatim; list separators leave titles"},
         {kAlertNoteAlert,
+         &withNul,
+         &crlf,
+         okOnly(),
+         {"-center", "-title", "Information", "-buttons", "OK:101", "-default", "OK",
+          "a b\n\nx\ny\nz"},
+         "a NUL cannot cut the argument short; CR LF is one line end"},
+        {kAlertNoteAlert,
          &message,
          nullptr,
          emptyTitle,
-         {"-center", "-title", "Information", "-buttons", ":101", "Exception Thrown"},
+         {"-center", "-title", "Information", "-buttons", ":101", "-default", "",
+          "Exception Thrown"},
          "an empty custom title is an empty button, never the standard one"},
     };
     for (const Case& c : cases) {
@@ -258,6 +270,25 @@ TEST_F(StandardAlertTest, XmessageGetsEveryTextAsItsOwnArgument) {
                   noErr);
         EXPECT_EQ(received(), c.want);
     }
+}
+
+TEST_F(StandardAlertTest, ANullRecordAsksForOneStandardButton) {
+    install("xmessage");
+    answer(101);
+    EXPECT_EQ(StandardAlert(kAlertNoteAlert, message.get(), nullptr, nullptr, nullptr), noErr);
+    EXPECT_EQ(received(), (Args{"-center", "-title", "Information", "-buttons", "OK:101",
+                                "-default", "OK", "Exception Thrown"}));
+}
+
+TEST_F(StandardAlertTest, AnAlertWithoutButtonsCanStillBeDismissed) {
+    install("xmessage");
+    answer(0); // xmessage's own button
+    AlertStdAlertParamRec none = {};
+    none.defaultButton = 1;
+    SInt16 item = 0;
+    EXPECT_EQ(StandardAlert(kAlertNoteAlert, message.get(), nullptr, &none, &item), noErr);
+    EXPECT_EQ(received(), (Args{"-center", "-title", "Information", "Exception Thrown"}));
+    EXPECT_EQ(item, 1) << "reported as the default button";
 }
 
 TEST_F(StandardAlertTest, XmessageExitStatusGivesTheItem) {
