@@ -30,8 +30,10 @@ bool platformSize(unsigned long long length, Size& size) {
 // Out of range: the exception of the caller's own line, before anything is
 // touched.
 #define LUMORA_RANGE_TEST(pos, n)                                                                  \
-    if (!inRange(pos, n))                                                                          \
-    throw aException(__FILE__, __LINE__)
+    do {                                                                                           \
+        if (!inRange(pos, n))                                                                      \
+            throw aException(__FILE__, __LINE__);                                                  \
+    } while (false)
 
 char* aMemoryBlock::allocate(unsigned long long n) {
     // The full length is allocated; a length no array can have is refused
