@@ -72,9 +72,12 @@ enum : OSErr {
 
 // Shows the alert modally through the desktop's alert program and waits.
 // Relies on: DISPLAY or WAYLAND_DISPLAY naming a display, and one of zenity,
-// kdialog or xmessage on PATH. Returns noErr and the pressed button's item
-// number in *outItemHit; otherwise paramErr (null record or outItemHit), or
-// one of the codes above, with nothing shown and *outItemHit untouched.
+// kdialog or xmessage on PATH. A null record asks for one standard OK button;
+// a null outItemHit is not written. Returns noErr and the pressed button's
+// item number in *outItemHit (closing the alert without a button reports the
+// cancel button, or the default one when there is none); otherwise one of the
+// codes above, with nothing shown and *outItemHit untouched. The movable flag
+// and the position are left to the alert program, which centres the alert.
 OSErr StandardAlert(AlertType inAlertType, ConstStr255Param inError, ConstStr255Param inExplanation,
                     const AlertStdAlertParamRec* inAlertParam, SInt16* outItemHit);
 

@@ -29,6 +29,15 @@ public:
         aMemoryBlock::hostFill = routine;
         return old;
     }
+
+    // Makes a block claim another length, to test size limits without
+    // allocating gigabytes; returns the old length, which must be put back
+    // before the block is used for anything else.
+    static unsigned long long swapLength(aMemoryBlock& block, unsigned long long length) {
+        unsigned long long old = block.length;
+        block.length = length;
+        return old;
+    }
 };
 
 #endif
