@@ -12,4 +12,10 @@ if(TARGET LumoraBootLoader AND TARGET LoginItemAPI AND Python3_Interpreter_FOUND
         set_tests_properties(Reliability.${group} PROPERTIES FIXTURES_REQUIRED programs_installed
                                                              TIMEOUT 120)
     endforeach()
+    # These run in folders named with shell syntax too: the check for stray
+    # files made by a shell comes after them.
+    if(TEST Programs.LayoutTests)
+        set_property(TEST Programs.LayoutTests APPEND PROPERTY DEPENDS Reliability.KillTests
+                                                               Reliability.ConcurrencyTests)
+    endif()
 endif()
