@@ -18,7 +18,15 @@
 
 namespace {
 
-std::string loginFile;
+std::string scratchRoot, loginFile;
+
+// Removes the scratch configuration when the fuzzer exits.
+void removeScratch() {
+    ::unlink(loginFile.c_str());
+    ::unlink((loginFile + ".lock").c_str());
+    ::rmdir((scratchRoot + "/Preferences").c_str());
+    ::rmdir(scratchRoot.c_str());
+}
 
 bool writeAll(const std::string& path, const unsigned char* data, size_t size) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -46,10 +54,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     char pattern[] = "/tmp/lumora-store-fuzz-XXXXXX";
     if (::mkdtemp(pattern) == nullptr)
         std::abort();
-    std::string root = pattern;
-    ::setenv("XDG_CONFIG_HOME", root.c_str(), 1);
-    ::mkdir((root + "/Preferences").c_str(), 0700);
-    loginFile = root + "/Preferences/loginwindow.plist";
+    scratchRoot = pattern;
+    ::setenv("XDG_CONFIG_HOME", scratchRoot.c_str(), 1);
+    ::mkdir((scratchRoot + "/Preferences").c_str(), 0700);
+    loginFile = scratchRoot + "/Preferences/loginwindow.plist";
+    std::atexit(removeScratch);
     return 0;
 }
 
