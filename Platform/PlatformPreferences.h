@@ -15,9 +15,14 @@
 // - Values handed out are immutable: a caller cannot change the stored value
 //   through them.
 // - A file that cannot be parsed, is too large or too deep, or whose root is
-//   not a dictionary is read as empty and never overwritten.
-// - Synchronising writes a complete new file and renames it into place under
-//   the domain's lock, keeping every key it did not stage.
+//   not a dictionary is read as empty and never overwritten. Neither is
+//   anything but a regular file at the file's path: a symbolic link there is
+//   never followed, written through or replaced, a FIFO never opened.
+// - Synchronising writes a complete new file (unpredictable name, created
+//   exclusively) and renames it into place under the domain's lock, keeping
+//   every key it did not stage; new files that killed writers left behind are
+//   removed then. Folders, files and lock files get their modes exactly,
+//   whatever the umask.
 // - No lost update: synchronising refuses when a key it would write changed
 //   on disk since this process last read it.
 //

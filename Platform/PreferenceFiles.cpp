@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -132,14 +133,16 @@ std::string hostIdentifier() {
 
 Stat statFile(const std::string& path, FileIdentity& identity) {
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0)
+    if (::lstat(path.c_str(), &st) != 0)
         return errno == ENOENT || errno == ENOTDIR ? Stat::Missing : Stat::Failed;
     identity = identityOf(st);
     return Stat::Present;
 }
 
 Read readFile(const std::string& path, size_t limit, std::string& bytes, FileIdentity& identity) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    // No following of a symbolic link planted at the path, and no waiting on
+    // a FIFO or device: only a regular file is read.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return errno == ENOENT || errno == ENOTDIR ? Read::Missing : Read::Failed;
     struct stat st;
@@ -172,15 +175,67 @@ bool makeFolders(const std::string& folder, mode_t mode) {
         return false;
     if (!makeFolders(folderOf(folder), mode))
         return false;
-    if (::mkdir(folder.c_str(), mode) == 0 || errno == EEXIST)
+    if (::mkdir(folder.c_str(), mode) == 0) {
+        // The umask must not narrow (or a restrictive one make unusable) the
+        // folder's mode: set it exactly.
+        return ::chmod(folder.c_str(), mode) == 0;
+    }
+    if (errno == EEXIST)
         return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     return false;
 }
+
+namespace {
+
+// Whether `entry` is a name that replaceFile gives its new files for the
+// file called `name`: "." name "." and six characters of mkstemp's alphabet.
+bool isTemporaryName(const std::string& entry, const std::string& name) {
+    const std::string prefix = "." + name + ".";
+    if (entry.size() != prefix.size() + 6 || entry.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    for (size_t i = prefix.size(); i < entry.size(); i++) {
+        char c = entry[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+// Removes new files left behind by writers killed before their rename: with
+// the domain's lock held no writer of this layer is between creating and
+// renaming its file, so every one found is stale. Only regular files of
+// this user are removed; symbolic links and others are left alone.
+void removeStaleTemporaries(const std::string& folder, const std::string& name) {
+    int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return;
+    DIR* dir = ::fdopendir(dirFd);
+    if (dir == nullptr) {
+        ::close(dirFd);
+        return;
+    }
+    std::vector<std::string> stale;
+    while (dirent* entry = ::readdir(dir)) {
+        struct stat st;
+        if (isTemporaryName(entry->d_name, name) &&
+            ::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            st.st_uid == ::geteuid())
+            stale.push_back(entry->d_name);
+    }
+    for (const std::string& entry : stale)
+        ::unlinkat(dirFd, entry.c_str(), 0);
+    ::closedir(dir); // closes dirFd too
+}
+
+} // namespace
 
 bool replaceFile(const std::string& path, const std::string& bytes, mode_t mode,
                  FileIdentity& identity) {
     std::string folder = folderOf(path);
     std::string name = path.substr(folder.size() + 1);
+    removeStaleTemporaries(folder, name);
+    // mkostemp: an unpredictable name, created with O_EXCL, so nothing that
+    // another user planted there (a symbolic link included) is opened.
     std::string temporary = folder + "/." + name + ".XXXXXX";
     int fd = ::mkostemp(&temporary[0], O_CLOEXEC);
     if (fd < 0)
@@ -204,10 +259,19 @@ bool replaceFile(const std::string& path, const std::string& bytes, mode_t mode,
 
 bool FileLock::lockExclusive(const std::string& lockPath, mode_t mode) {
     release();
-    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, mode);
+    // flock needs no write access; O_NONBLOCK keeps a FIFO planted at the
+    // path from blocking the open, and the lock file must be a regular file.
+    int fd =
+        ::open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, mode);
     if (fd < 0)
         return false;
-    if (!flockRetrying(fd, LOCK_EX)) {
+    struct stat st;
+    bool usable = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    // A lock file this user made under a umask that narrowed its mode gets
+    // the intended one.
+    if (usable && st.st_uid == ::geteuid() && (st.st_mode & 07777) != mode)
+        ::fchmod(fd, mode);
+    if (!usable || !flockRetrying(fd, LOCK_EX)) {
         ::close(fd);
         return false;
     }
@@ -217,7 +281,7 @@ bool FileLock::lockExclusive(const std::string& lockPath, mode_t mode) {
 
 bool FileLock::lockShared(const std::string& lockPath) {
     release();
-    int fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    int fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return true;
     if (!flockRetrying(fd, LOCK_SH)) {

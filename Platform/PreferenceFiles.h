@@ -35,13 +35,15 @@ std::string systemPreferencesFolder();
 std::string hostIdentifier();
 
 enum class Stat { Missing, Present, Failed };
-// Reads the identity of the file at `path` (following symbolic links).
+// Reads the identity of the item at `path` itself: a symbolic link there is
+// not followed (and is then refused by readFile).
 Stat statFile(const std::string& path, FileIdentity& identity);
 
 enum class Read { Missing, Read, Failed };
 // Reads the whole regular file at `path` into `bytes` with its identity at
 // the time of reading. Failed when it cannot be opened or read, is not a
-// regular file, or is larger than `limit` bytes.
+// regular file (a symbolic link, FIFO or device is never followed or
+// opened for reading), or is larger than `limit` bytes.
 Read readFile(const std::string& path, size_t limit, std::string& bytes, FileIdentity& identity);
 
 // Creates `folder` and its missing parents with `mode`. False on failure or
@@ -51,7 +53,9 @@ bool makeFolders(const std::string& folder, mode_t mode);
 // Replaces the file at `path` by one holding `bytes` with permissions `mode`:
 // writes a new file in the same folder, flushes it, renames it over `path`
 // and flushes the folder. On failure the old file is left untouched and the
-// new one removed. Returns the identity of the new file in `identity`.
+// new one removed. Returns the identity of the new file in `identity`. The
+// caller holds the file's exclusive lock: new files that writers killed
+// before their rename left behind are removed first.
 bool replaceFile(const std::string& path, const std::string& bytes, mode_t mode,
                  FileIdentity& identity);
 

@@ -379,6 +379,13 @@ TEST_F(LoginItemStore, OtherSoftwaresValuesSurviveAddAndRemove) {
     }
 }
 
+std::string repeated(const std::string& text, int times) {
+    std::string all;
+    for (int i = 0; i < times; i++)
+        all += text;
+    return all;
+}
+
 TEST_F(LoginItemStore, FilesThatCannotBeReadAreNeverOverwritten) {
     const std::string valid = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">"
                               "<dict><key>" +
@@ -398,6 +405,12 @@ TEST_F(LoginItemStore, FilesThatCannotBeReadAreNeverOverwritten) {
         {valid.substr(0, valid.find("/A.app")) + "/\xc3(.app" +
              valid.substr(valid.find("/A.app") + 6),
          "a string that is not UTF-8"},
+        {valid.substr(0, valid.find("<array>")) + std::string(16 * 1024 * 1024, ' ') +
+             valid.substr(valid.find("<array>")),
+         "a valid list made larger than 16 MiB"},
+        {valid.substr(0, valid.find("<array>")) + repeated("<array>", 70) +
+             repeated("</array>", 70) + valid.substr(valid.find("</array>") + 8),
+         "arrays nested deeper than 64 levels"},
     };
     for (const auto& c : cases) {
         makeUserFolder();
@@ -414,6 +427,62 @@ TEST_F(LoginItemStore, FilesThatCannotBeReadAreNeverOverwritten) {
     makeUserFolder();
     prefs_test::writeFile(loginFile, valid);
     EXPECT_EQ(text(1, 0), "/A.app") << "the valid file the cases were cut from reads";
+}
+
+// What sits at the file's path when it is not a regular file: never
+// followed, opened for reading (a FIFO would hang the program), written
+// through or replaced.
+TEST_F(LoginItemStore, ItemsAtTheFilePathThatAreNotFilesAreNeverUsed) {
+    const std::string valid = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">"
+                              "<dict><key>" +
+                              kKey +
+                              "</key><array><dict><key>Hide</key><true/><key>Path</key>"
+                              "<string>/A.app</string></dict></array></dict></plist>\n";
+    enum Kind { LinkToValid, DanglingLink, Fifo, Folder };
+    const struct {
+        Kind kind;
+        const char* why;
+    } cases[] = {
+        {LinkToValid, "a symbolic link to a valid list: another user's file"},
+        {DanglingLink, "a dangling symbolic link: a write would create its target"},
+        {Fifo, "a FIFO: opening it for reading would wait for a writer"},
+        {Folder, "a folder"},
+    };
+    const std::string target = root + "/target.plist";
+    for (const auto& c : cases) {
+        makeUserFolder();
+        ::unlink(target.c_str());
+        if (c.kind == LinkToValid) {
+            prefs_test::writeFile(target, valid);
+        }
+        if (c.kind == LinkToValid || c.kind == DanglingLink) {
+            ASSERT_EQ(::symlink(target.c_str(), loginFile.c_str()), 0);
+        }
+        if (c.kind == Fifo) {
+            ASSERT_EQ(::mkfifo(loginFile.c_str(), 0600), 0);
+        }
+        if (c.kind == Folder) {
+            ASSERT_EQ(::mkdir(loginFile.c_str(), 0700), 0);
+        }
+        struct stat before;
+        ASSERT_EQ(::lstat(loginFile.c_str(), &before), 0);
+        EXPECT_EQ(count(), 0) << c.why;
+        EXPECT_EQ(request(1, 0), nullptr) << c.why;
+        EXPECT_FALSE(add("/B.app")) << c.why;
+        EXPECT_FALSE(remove(0)) << c.why;
+        struct stat after;
+        ASSERT_EQ(::lstat(loginFile.c_str(), &after), 0) << c.why;
+        EXPECT_EQ(after.st_ino, before.st_ino) << c.why << ": replaced";
+        EXPECT_EQ(after.st_mode, before.st_mode) << c.why;
+        if (c.kind == LinkToValid) {
+            EXPECT_EQ(readFile(target), valid) << c.why << ": written through";
+        }
+        if (c.kind == DanglingLink) {
+            EXPECT_FALSE(prefs_test::exists(target)) << c.why << ": target created";
+        }
+        ::rmdir(loginFile.c_str());
+        clearUserFolder();
+    }
 }
 
 } // namespace

@@ -319,4 +319,64 @@ TEST_F(Preferences, AWriterWaitsForAnotherProcessHoldingTheLock) {
     EXPECT_TRUE(write("k", "parent")) << "the parent last read the child's value";
 }
 
+// Folders, files and the lock file get their modes whatever the umask: a
+// permissive one must not widen them, a restrictive one must not make the
+// folder unusable.
+TEST_F(Preferences, ModesHoldWhateverTheUmask) {
+    for (mode_t mask : {mode_t(0), mode_t(0277)}) {
+        const std::string base = root + "/umask" + std::to_string(mask);
+        ::setenv("XDG_CONFIG_HOME", (base + "/home").c_str(), 1);
+        ::setenv("XDG_CONFIG_DIRS", (base + "/system").c_str(), 1);
+        mode_t old = ::umask(mask);
+        Boolean userWritten = write("k", "v");
+        Boolean systemWritten = write("k", "v", kCFPreferencesAnyUser);
+        ::umask(old);
+        ASSERT_TRUE(userWritten) << "umask " << mask;
+        ASSERT_TRUE(systemWritten) << "umask " << mask;
+        const struct {
+            std::string path;
+            mode_t mode;
+        } expected[] = {
+            {base + "/home/Preferences", 0700},
+            {base + "/home/Preferences/test.plist", 0600},
+            {base + "/home/Preferences/test.plist.lock", 0600},
+            {base + "/system/Preferences", 0755},
+            {base + "/system/Preferences/test.plist", 0644},
+            {base + "/system/Preferences/test.plist.lock", 0644},
+        };
+        for (const auto& e : expected)
+            EXPECT_EQ(prefs_test::modeOf(e.path), e.mode) << e.path << " with umask " << mask;
+    }
+}
+
+// A writer killed between making its new file and renaming it leaves that
+// file behind; the next writer (holding the lock) removes such leftovers, so
+// repeated kills cannot pile them up. Anything not of that form is kept.
+TEST_F(Preferences, NewFilesOfKilledWritersAreRemovedByTheNextWrite) {
+    ASSERT_TRUE(write("k", "first"));
+    const struct {
+        std::string name;
+        bool stale;
+        const char* why;
+    } entries[] = {
+        {".test.plist.a1B2c3", true, "a killed writer's new file"},
+        {".test.plist.ZZZZZZ", true, "another one"},
+        {".test.plist.abc", false, "too short for the pattern"},
+        {".test.plist.a1B2c3d", false, "too long for the pattern"},
+        {".test.plist.a-b_c.", false, "characters mkstemp never uses"},
+        {".other.plist.a1B2c3", false, "another domain's"},
+        {"test.plist.a1B2c3", false, "no leading dot"},
+    };
+    for (const auto& e : entries)
+        writeFile(userFolder + "/" + e.name, "<plist");
+    // A symbolic link of the pattern's form is not a new file of ours.
+    ASSERT_EQ(::symlink("/nonexistent", (userFolder + "/.test.plist.LiNk00").c_str()), 0);
+    ASSERT_TRUE(write("k", "second"));
+    EXPECT_EQ(read("k"), "second");
+    for (const auto& e : entries)
+        EXPECT_EQ(exists(userFolder + "/" + e.name), !e.stale) << e.why;
+    struct stat st;
+    EXPECT_EQ(::lstat((userFolder + "/.test.plist.LiNk00").c_str(), &st), 0);
+}
+
 } // namespace
