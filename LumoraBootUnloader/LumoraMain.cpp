@@ -5,8 +5,9 @@
 // last component of its path) is exactly "LumoraDaemon", and does nothing
 // else. Reads no input, ignores its arguments and prints nothing. Exit status
 // (the same codes in all three programs, listed in README.md): 0 no such item
-// is left; 1 the list's lock could not be taken, or the store refused a
-// removal, which leaves that item and the ones before it in the list.
+// is left; 1 the list's lock could not be taken, the list's file exists but
+// cannot be read, or the store refused a removal, which leaves that item and
+// the ones before it in the list.
 #include "LoginItemAPI.h"
 #include "PlatformPreferences.h"
 #include "aString.h"
@@ -38,6 +39,15 @@ int main() {
     if (!PlatformPreferencesLockDomain(CFSTR("loginwindow"), kCFPreferencesCurrentUser,
                                        kCFPreferencesAnyHost))
         return kExitStoreFailed;
+
+    // A list that exists but cannot be read may hold the daemon's items: say
+    // so rather than report that none is left.
+    if (!PlatformPreferencesDomainReadable(CFSTR("loginwindow"), kCFPreferencesCurrentUser,
+                                           kCFPreferencesAnyHost)) {
+        PlatformPreferencesUnlockDomain(CFSTR("loginwindow"), kCFPreferencesCurrentUser,
+                                        kCFPreferencesAnyHost);
+        return kExitStoreFailed;
+    }
 
     // Remove the daemon's login items, from the last to the first, so that a
     // removal moves only items already looked at; stop at a refused removal.

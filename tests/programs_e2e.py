@@ -369,9 +369,23 @@ class BootUnloaderTests(unittest.TestCase):
         def no_preference_folder(kit):
             open(kit.config, "w").close()
 
+        def unparsable_file(kit):
+            os.makedirs(os.path.dirname(kit.prefs), exist_ok=True)
+            with open(kit.prefs, "wb") as f:
+                f.write(b"<?xml version='1.0'?><plist><array><dict><key>Pa")
+
+        def link_at_the_file(kit):
+            os.makedirs(os.path.dirname(kit.prefs), exist_ok=True)
+            target = os.path.join(kit.root, "elsewhere.plist")
+            with open(target, "wb") as f:
+                plistlib.dump({KEY: [item("/old/LumoraDaemon")]}, f)
+            os.symlink(target, kit.prefs)
+
         cases = [
             ("the store refuses to remove", list_that_cannot_be_written_back),
             ("the list's lock cannot be taken", no_preference_folder),
+            ("the preference file cannot be parsed", unparsable_file),
+            ("a link stands where the preference file should be", link_at_the_file),
         ]
         for reason, prepare in cases:
             with self.subTest(reason):
