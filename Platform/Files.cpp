@@ -131,26 +131,26 @@ std::size_t specNameLength(const char* name, std::size_t length) {
     return kMaxSpecName;
 }
 
-void setSpecName(FSSpec* spec, const char* name, std::size_t length) {
+void setSpecName(FSSpec* fsSpec, const char* name, std::size_t length) {
     std::size_t kept = specNameLength(name, length);
-    spec->name[0] = static_cast<unsigned char>(kept);
-    std::memcpy(spec->name + 1, name, kept);
+    fsSpec->name[0] = static_cast<unsigned char>(kept);
+    std::memcpy(fsSpec->name + 1, name, kept);
 }
 
 // The FSSpec of the item at `path` (which the caller has found to exist).
-OSErr specOfPath(const std::string& path, FSSpec* spec) {
-    spec->vRefNum = kBootVolumeRefNum;
+OSErr specOfPath(const std::string& path, FSSpec* fsSpec) {
+    fsSpec->vRefNum = kBootVolumeRefNum;
     if (path == "/") {
-        spec->parID = kRootParentID;
-        setSpecName(spec, "/", 1);
+        fsSpec->parID = kRootParentID;
+        setSpecName(fsSpec, "/", 1);
         return noErr;
     }
     SInt32 id = folderTable().idOf(parentOf(path));
     if (id == 0)
         return memFullErr;
-    spec->parID = id;
+    fsSpec->parID = id;
     std::size_t slash = path.rfind('/');
-    setSpecName(spec, path.c_str() + slash + 1, path.size() - slash - 1);
+    setSpecName(fsSpec, path.c_str() + slash + 1, path.size() - slash - 1);
     return noErr;
 }
 
@@ -345,15 +345,15 @@ OSErr FSCloseIterator(FSIterator iterator) {
     return noErr;
 }
 
-OSErr FSMakeFSSpec(SInt16 vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSpec* spec) {
-    if (spec == nullptr)
+OSErr FSMakeFSSpec(SInt16 vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSpec* fsSpec) {
+    if (fsSpec == nullptr)
         return paramErr;
     bool named = fileName != nullptr && fileName[0] != 0;
     if (dirID == kRootParentID && named && (vRefNum == kBootVolumeRefNum || vRefNum == 0)) {
         // The root folder, named "/", is the only item of its container.
         if (fileName[0] != 1 || fileName[1] != '/')
             return fnfErr;
-        return specOfPath("/", spec);
+        return specOfPath("/", fsSpec);
     }
     if (named && !validSpecName(fileName))
         return bdNamErr;
@@ -366,31 +366,31 @@ OSErr FSMakeFSSpec(SInt16 vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSp
     if (!S_ISDIR(info.st_mode))
         return dirNFErr;
     if (!named)
-        return specOfPath(folder, spec);
-    spec->vRefNum = kBootVolumeRefNum;
-    spec->parID = dirID;
-    std::memcpy(spec->name, fileName, static_cast<std::size_t>(fileName[0]) + 1);
+        return specOfPath(folder, fsSpec);
+    fsSpec->vRefNum = kBootVolumeRefNum;
+    fsSpec->parID = dirID;
+    std::memcpy(fsSpec->name, fileName, static_cast<std::size_t>(fileName[0]) + 1);
     std::string path = joinPath(folder, reinterpret_cast<const char*>(fileName + 1), fileName[0]);
     if (int error = statItem(path, info))
         return errorFromErrno(error);
     return noErr;
 }
 
-OSErr FSpMakeFSRef(const FSSpec* spec, FSRef* newRef) {
-    if (spec == nullptr || newRef == nullptr)
+OSErr FSpMakeFSRef(const FSSpec* fsSpec, FSRef* newRef) {
+    if (fsSpec == nullptr || newRef == nullptr)
         return paramErr;
-    std::size_t length = spec->name[0];
-    if (spec->parID == kRootParentID && length != 0 &&
-        (spec->vRefNum == kBootVolumeRefNum || spec->vRefNum == 0)) {
-        if (length != 1 || spec->name[1] != '/')
+    std::size_t length = fsSpec->name[0];
+    if (fsSpec->parID == kRootParentID && length != 0 &&
+        (fsSpec->vRefNum == kBootVolumeRefNum || fsSpec->vRefNum == 0)) {
+        if (length != 1 || fsSpec->name[1] != '/')
             return fnfErr;
         newRef->path = "/";
         return noErr;
     }
-    if (length != 0 && !validSpecName(spec->name))
+    if (length != 0 && !validSpecName(fsSpec->name))
         return bdNamErr;
     std::string folder;
-    if (OSErr err = folderOf(spec->vRefNum, spec->parID, folder))
+    if (OSErr err = folderOf(fsSpec->vRefNum, fsSpec->parID, folder))
         return err;
     struct stat info;
     if (length == 0) {
@@ -399,7 +399,7 @@ OSErr FSpMakeFSRef(const FSSpec* spec, FSRef* newRef) {
         newRef->path = folder;
         return noErr;
     }
-    const char* name = reinterpret_cast<const char*>(spec->name + 1);
+    const char* name = reinterpret_cast<const char*>(fsSpec->name + 1);
     std::string path = joinPath(folder, name, length);
     if (int error = statItem(path, info)) {
         // A name of 60 bytes or more may have been cut from a longer one.

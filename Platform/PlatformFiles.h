@@ -132,17 +132,17 @@ OSErr FSCloseIterator(FSIterator iterator);
 // Makes the FSSpec of `fileName` inside the folder `dirID` of volume
 // `vRefNum` (kBootVolumeRefNum or 0). With a null or empty name it makes the
 // FSSpec of the folder `dirID` itself, which fails with dirNFErr for the
-// root's container (1). With a name, `spec` is filled whether or not the item
+// root's container (1). With a name, `fsSpec` is filled whether or not the item
 // exists, and the result is noErr when it does and fnfErr when it does not.
 // Fails with nsvErr for another volume, dirNFErr for an unknown or vanished
 // folder, bdNamErr for a name longer than 63 bytes or holding "/" or being
 // "." or "..".
-OSErr FSMakeFSSpec(SInt16 vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSpec* spec);
+OSErr FSMakeFSSpec(SInt16 vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSpec* fsSpec);
 
-// Turns `spec` into a reference to the existing item it names (its folder
+// Turns `fsSpec` into a reference to the existing item it names (its folder
 // itself when the name is empty). Fails with fnfErr when no such item exists,
 // and as FSMakeFSSpec for the volume, folder and name.
-OSErr FSpMakeFSRef(const FSSpec* spec, FSRef* newRef);
+OSErr FSpMakeFSRef(const FSSpec* fsSpec, FSRef* newRef);
 
 // Writes the absolute path of the existing item `ref` into `path`, UTF-8 and
 // NUL-terminated, using at most `maxPathSize` bytes. Fails with paramErr when

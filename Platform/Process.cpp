@@ -62,12 +62,12 @@ public:
     const int fd;
 };
 
-// The absolute path of the item `spec` names. Fails with FSpMakeFSRef's code
+// The absolute path of the item `fsSpec` names. Fails with FSpMakeFSRef's code
 // (fnfErr when the item is gone), or ioErr for a path longer than the kernel
 // takes (PATH_MAX).
-OSErr pathOfSpec(const FSSpec& spec, std::string& path) {
+OSErr pathOfSpec(const FSSpec& fsSpec, std::string& path) {
     FSRef ref;
-    OSErr err = FSpMakeFSRef(&spec, &ref);
+    OSErr err = FSpMakeFSRef(&fsSpec, &ref);
     if (err != noErr)
         return err;
     std::vector<UInt8> buffer(PATH_MAX);

@@ -57,16 +57,16 @@ std::string pathOf(const FSRef& ref) {
                         : "error " + std::to_string(err);
 }
 
-std::string nameOf(const FSSpec& spec) {
-    return std::string(reinterpret_cast<const char*>(spec.name + 1), spec.name[0]);
+std::string nameOf(const FSSpec& fsSpec) {
+    return std::string(reinterpret_cast<const char*>(fsSpec.name + 1), fsSpec.name[0]);
 }
 
 FSSpec specOf(const std::string& path) {
-    FSSpec spec{};
+    FSSpec fsSpec{};
     FSRef ref = refTo(path);
-    EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, nullptr, &spec, nullptr), noErr)
+    EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, nullptr, &fsSpec, nullptr), noErr)
         << path;
-    return spec;
+    return fsSpec;
 }
 
 // The folder's entries as the kernel's directory reading returns them.
@@ -223,10 +223,10 @@ TEST(PlatformFiles, RemovedItemsFailWithFileNotFound) {
     FSRef ref = refTo(folder / "gone");
     fs::remove(folder / "gone");
     FSCatalogInfo info{};
-    FSSpec spec{};
+    FSSpec fsSpec{};
     EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNodeFlags, &info, nullptr, nullptr, nullptr),
               fnfErr);
-    EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, nullptr, &spec, nullptr), fnfErr);
+    EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, nullptr, &fsSpec, nullptr), fnfErr);
     FSIterator iterator = nullptr;
     EXPECT_EQ(FSOpenIterator(&ref, kFSIterateFlat, &iterator), fnfErr);
     UInt8 path[256];
@@ -239,33 +239,33 @@ TEST(PlatformFiles, FSSpecRoundTripsThroughTheFolderTable) {
     TempFolder folder;
     fs::create_directory(folder / "app folder");
     makeFile(folder / "app folder/Lumora");
-    FSSpec spec = specOf(folder / "app folder/Lumora");
-    EXPECT_EQ(spec.vRefNum, kBootVolumeRefNum);
-    EXPECT_EQ(nameOf(spec), "Lumora");
+    FSSpec fsSpec = specOf(folder / "app folder/Lumora");
+    EXPECT_EQ(fsSpec.vRefNum, kBootVolumeRefNum);
+    EXPECT_EQ(nameOf(fsSpec), "Lumora");
     FSRef ref;
-    ASSERT_EQ(FSpMakeFSRef(&spec, &ref), noErr);
+    ASSERT_EQ(FSpMakeFSRef(&fsSpec, &ref), noErr);
     EXPECT_EQ(pathOf(ref), folder / "app folder/Lumora");
 
     // The containing folder, from the identifier alone.
     FSSpec parent{};
-    ASSERT_EQ(FSMakeFSSpec(spec.vRefNum, spec.parID, nullptr, &parent), noErr);
+    ASSERT_EQ(FSMakeFSSpec(fsSpec.vRefNum, fsSpec.parID, nullptr, &parent), noErr);
     EXPECT_EQ(nameOf(parent), "app folder");
     EXPECT_EQ(parent.parID, specOf(folder / "app folder").parID);
     ASSERT_EQ(FSpMakeFSRef(&parent, &ref), noErr);
     EXPECT_EQ(pathOf(ref), folder / "app folder");
 
     // Identifiers are stable: the same folder always gets the same one.
-    EXPECT_EQ(specOf(folder / "app folder/Lumora").parID, spec.parID);
-    EXPECT_NE(specOf(folder / "app folder").parID, spec.parID);
+    EXPECT_EQ(specOf(folder / "app folder/Lumora").parID, fsSpec.parID);
+    EXPECT_NE(specOf(folder / "app folder").parID, fsSpec.parID);
 
     // A name given to FSMakeFSSpec: filled either way, fnfErr when missing.
     FSSpec named{};
     const unsigned char lumora[] = "\x06Lumora";
-    EXPECT_EQ(FSMakeFSSpec(spec.vRefNum, spec.parID, lumora, &named), noErr);
+    EXPECT_EQ(FSMakeFSSpec(fsSpec.vRefNum, fsSpec.parID, lumora, &named), noErr);
     EXPECT_EQ(nameOf(named), "Lumora");
-    EXPECT_EQ(named.parID, spec.parID);
+    EXPECT_EQ(named.parID, fsSpec.parID);
     const unsigned char missing[] = "\x07missing";
-    EXPECT_EQ(FSMakeFSSpec(spec.vRefNum, spec.parID, missing, &named), fnfErr);
+    EXPECT_EQ(FSMakeFSSpec(fsSpec.vRefNum, fsSpec.parID, missing, &named), fnfErr);
     EXPECT_EQ(nameOf(named), "missing");
     EXPECT_EQ(FSpMakeFSRef(&named, &ref), fnfErr);
 }
@@ -291,7 +291,7 @@ TEST(PlatformFiles, RootFolderHasNoContainer) {
 TEST(PlatformFiles, FSSpecCallsRejectBadRequests) {
     TempFolder folder;
     makeFile(folder / "file");
-    FSSpec spec = specOf(folder / "file");
+    FSSpec fsSpec = specOf(folder / "file");
     FSSpec out{};
     const unsigned char slash[] = "\x03"
                                   "a/b";
@@ -304,11 +304,11 @@ TEST(PlatformFiles, FSSpecCallsRejectBadRequests) {
         const char* why;
     };
     const std::vector<Case> cases = {
-        {3, spec.parID, nullptr, nsvErr, "only the boot volume exists"},
+        {3, fsSpec.parID, nullptr, nsvErr, "only the boot volume exists"},
         {kBootVolumeRefNum, 0x7FFFFF00, nullptr, dirNFErr, "identifier never handed out"},
         {kBootVolumeRefNum, 1, nullptr, dirNFErr, "the root's container is no folder"},
-        {kBootVolumeRefNum, spec.parID, slash, bdNamErr, "a name is one path component"},
-        {kBootVolumeRefNum, spec.parID, dotdot, bdNamErr, "no way out of the folder"},
+        {kBootVolumeRefNum, fsSpec.parID, slash, bdNamErr, "a name is one path component"},
+        {kBootVolumeRefNum, fsSpec.parID, dotdot, bdNamErr, "no way out of the folder"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(FSMakeFSSpec(c.volume, c.folderId, c.name, &out), c.expected) << c.why;
@@ -350,10 +350,10 @@ TEST(PlatformFiles, LongNamesAreCutAtCharacterBoundaries) {
         SCOPED_TRACE(c.why);
         TempFolder folder;
         makeFile(folder / c.name);
-        FSSpec spec = specOf(folder / c.name);
-        EXPECT_EQ(nameOf(spec), c.kept);
+        FSSpec fsSpec = specOf(folder / c.name);
+        EXPECT_EQ(nameOf(fsSpec), c.kept);
         FSRef ref;
-        ASSERT_EQ(FSpMakeFSRef(&spec, &ref), noErr);
+        ASSERT_EQ(FSpMakeFSRef(&fsSpec, &ref), noErr);
         EXPECT_EQ(pathOf(ref), folder / c.name);
     }
 }
@@ -365,9 +365,9 @@ TEST(PlatformFiles, CutNameResolvesToFirstInListingOrder) {
     const std::string stem(63, 'n');
     makeFile(folder / (stem + "-one"));
     makeFile(folder / (stem + "-two"));
-    FSSpec spec = specOf(folder / (stem + "-two"));
+    FSSpec fsSpec = specOf(folder / (stem + "-two"));
     FSRef ref;
-    ASSERT_EQ(FSpMakeFSRef(&spec, &ref), noErr);
+    ASSERT_EQ(FSpMakeFSRef(&fsSpec, &ref), noErr);
     EXPECT_EQ(pathOf(ref), folder / kernelOrder(folder.path()).front());
 }
 

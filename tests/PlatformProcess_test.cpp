@@ -99,19 +99,19 @@ std::string infoPlist(const std::string& body) {
 FSSpec specOf(const std::string& path) {
     FSRef ref;
     ref.path = path;
-    FSSpec spec{};
-    EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, nullptr, &spec, nullptr), noErr)
+    FSSpec fsSpec{};
+    EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, nullptr, &fsSpec, nullptr), noErr)
         << path;
-    return spec;
+    return fsSpec;
 }
 
 // A request filled as the launcher fills it.
-LaunchParamBlockRec requestFor(FSSpec* spec) {
+LaunchParamBlockRec requestFor(FSSpec* fsSpec) {
     LaunchParamBlockRec params{};
     params.launchBlockID = extendedBlock;
     params.launchEPBLength = extendedBlockLen;
     params.launchControlFlags = launchContinue | launchNoFileFlags | launchUseMinimum;
-    params.launchAppSpec = spec;
+    params.launchAppSpec = fsSpec;
     params.launchAppParameters = nullptr;
     return params;
 }
@@ -169,8 +169,8 @@ struct LaunchRun {
 
 LaunchRun launchAndWait(const std::string& path, const std::string& out) {
     ScopedEnv target("LUMORA_PROBE_OUT", out);
-    FSSpec spec = specOf(path);
-    LaunchParamBlockRec params = requestFor(&spec);
+    FSSpec fsSpec = specOf(path);
+    LaunchParamBlockRec params = requestFor(&fsSpec);
     LaunchRun run;
     run.err = LaunchApplication(&params);
     if (run.err != noErr)
@@ -209,8 +209,8 @@ TEST(LaunchApplication, ReturnsWhileTheApplicationStillRuns) {
     writeProbe(dir / "app");
     ScopedEnv release("LUMORA_PROBE_WAIT", dir / "release");
     ScopedEnv target("LUMORA_PROBE_OUT", dir / "report");
-    FSSpec spec = specOf(dir / "app");
-    LaunchParamBlockRec params = requestFor(&spec);
+    FSSpec fsSpec = specOf(dir / "app");
+    LaunchParamBlockRec params = requestFor(&fsSpec);
 
     ASSERT_EQ(LaunchApplication(&params), noErr);
     pid_t pid = static_cast<pid_t>(params.launchProcessSN.lowLongOfPSN);
@@ -283,7 +283,7 @@ TEST(LaunchApplication, PassesPathsWithShellCharactersToTheKernelAsTheyAre) {
 struct FailureCase {
     const char* reason;
     OSErr expected;
-    // Lays out the item under `dir` and returns its path; `spec` is taken
+    // Lays out the item under `dir` and returns its path; `fsSpec` is taken
     // from that path before `after` runs.
     std::string (*prepare)(const TempFolder& dir);
     void (*after)(const std::string& path);
@@ -365,10 +365,10 @@ TEST(LaunchApplication, ReportsItemsThatCannotBeLaunched) {
         TempFolder dir;
         ScopedEnv target("LUMORA_PROBE_OUT", dir / "report");
         std::string path = c.prepare(dir);
-        FSSpec spec = specOf(path);
+        FSSpec fsSpec = specOf(path);
         if (c.after != nullptr)
             c.after(path);
-        LaunchParamBlockRec params = requestFor(&spec);
+        LaunchParamBlockRec params = requestFor(&fsSpec);
         params.launchProcessSN = {0xAAAA, 0xBBBB};
         EXPECT_EQ(LaunchApplication(&params), c.expected);
         EXPECT_EQ(params.launchProcessSN.lowLongOfPSN, 0xBBBBu) << "no process was reported";
@@ -382,7 +382,7 @@ TEST(LaunchApplication, RefusesRequestsNotInTheExtendedForm) {
     TempFolder dir;
     writeProbe(dir / "app");
     ScopedEnv target("LUMORA_PROBE_OUT", dir / "report");
-    FSSpec spec = specOf(dir / "app");
+    FSSpec fsSpec = specOf(dir / "app");
     int firstEvent = 0;
 
     struct Case {
@@ -404,7 +404,7 @@ TEST(LaunchApplication, RefusesRequestsNotInTheExtendedForm) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
-        LaunchParamBlockRec params = requestFor(&spec);
+        LaunchParamBlockRec params = requestFor(&fsSpec);
         params.launchProcessSN = {0xAAAA, 0xBBBB};
         c.spoil(params, &firstEvent);
         EXPECT_EQ(LaunchApplication(&params), paramErr);

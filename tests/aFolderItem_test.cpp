@@ -385,10 +385,10 @@ TEST_F(aFolderItemTest, FSSpecLeadsBackToTheItem) {
     auto resources = itemAt(folder / "Resources");
     std::unique_ptr<aFolderItem> app(resources->getChild(aString("Lumora")));
     ASSERT_NE(app, nullptr);
-    FSSpec spec = app->getAsFSSpec();
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(spec.name + 1), spec.name[0]), "Lumora");
+    FSSpec fsSpec = app->getAsFSSpec();
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(fsSpec.name + 1), fsSpec.name[0]), "Lumora");
     FSRef ref;
-    ASSERT_EQ(FSpMakeFSRef(&spec, &ref), noErr);
+    ASSERT_EQ(FSpMakeFSRef(&fsSpec, &ref), noErr);
     UInt8 path[PATH_MAX];
     ASSERT_EQ(FSRefMakePath(&ref, path, sizeof path), noErr);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(path)), folder / "Resources/Lumora");
