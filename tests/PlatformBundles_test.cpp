@@ -3,6 +3,8 @@
 #include "PlatformBundles.h"
 #include "RunProgram.h"
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,26 +16,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "lumora-bundle-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        char* real = ::realpath(pattern.c_str(), nullptr);
-        path_ = real;
-        std::free(real);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 // Copies the probe program to `path`, making the folders on the way.
 void installProbe(const std::string& path) {

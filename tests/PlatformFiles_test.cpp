@@ -2,6 +2,8 @@
 // catalog information, FSSpec records and their folder table, paths.
 #include "PlatformFiles.h"
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -19,26 +21,6 @@ namespace fs = std::filesystem;
 namespace {
 
 // A fresh folder under the temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "lumora-files-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        char* real = ::realpath(pattern.c_str(), nullptr);
-        path_ = real;
-        std::free(real);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 void makeFile(const std::string& path) {
     std::ofstream(path) << "x";

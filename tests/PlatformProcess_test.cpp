@@ -4,6 +4,8 @@
 // while the application still runs, and what it refuses.
 #include "PlatformProcess.h"
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -26,23 +28,6 @@ namespace fs = std::filesystem;
 namespace {
 
 // A fresh folder under the temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "lumora-process-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        path_ = fs::canonical(pattern).string();
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 // Sets an environment variable for the life of the object.
 class ScopedEnv {

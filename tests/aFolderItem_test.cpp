@@ -7,6 +7,8 @@
 #include "aException.h"
 #include "aFolderItem.h"
 
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -29,28 +31,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "lumora-item-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        char* real = ::realpath(pattern.c_str(), nullptr);
-        path_ = real;
-        std::free(real);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::permissions(path_, fs::perms::owner_all, ignored);
-        fs::remove_all(path_, ignored);
-    }
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 void makeFile(const std::string& path) {
     std::ofstream(path) << "x";
