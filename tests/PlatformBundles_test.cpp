@@ -28,14 +28,7 @@ void installProbe(const std::string& path) {
 std::map<std::string, std::string> probe(const std::string& program) {
     ProgramRun run = runProgram(program);
     EXPECT_EQ(run.status, 0) << program;
-    std::map<std::string, std::string> folders;
-    std::istringstream lines(run.output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::size_t space = line.find(' ');
-        folders[line.substr(0, space)] = line.substr(space + 1);
-    }
-    return folders;
+    return labelledLines(run.output);
 }
 
 TEST(PlatformBundles, ProgramInsideABundleFindsTheBundleFolders) {

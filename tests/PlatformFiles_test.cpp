@@ -2,6 +2,7 @@
 // catalog information, FSSpec records and their folder table, paths.
 #include "PlatformFiles.h"
 
+#include "KernelListing.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -49,19 +50,6 @@ FSSpec specOf(const std::string& path) {
     EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, nullptr, &fsSpec, nullptr), noErr)
         << path;
     return fsSpec;
-}
-
-// The folder's entries as the kernel's directory reading returns them.
-std::vector<std::string> kernelOrder(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    while (struct dirent* entry = ::readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    ::closedir(dir);
-    return names;
 }
 
 // Lists the folder in batches of 16 and records every batch's size and code.

@@ -4,7 +4,9 @@
 #define LUMORA_TEST_RUN_PROGRAM_H
 
 #include <fcntl.h>
+#include <map>
 #include <spawn.h>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -45,6 +47,18 @@ inline ProgramRun runProgram(const std::string& program, std::vector<std::string
     }
     ::close(pipeFds[0]);
     return run;
+}
+
+// Reads "<label> <text>" lines, as the probe programs print them, into a map.
+inline std::map<std::string, std::string> labelledLines(const std::string& output) {
+    std::map<std::string, std::string> values;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::size_t space = line.find(' ');
+        values[line.substr(0, space)] = line.substr(space + 1);
+    }
+    return values;
 }
 
 #endif

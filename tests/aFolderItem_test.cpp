@@ -7,6 +7,7 @@
 #include "aException.h"
 #include "aFolderItem.h"
 
+#include "KernelListing.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -52,19 +53,6 @@ std::string pathOf(const aFolderItem& item) {
 
 std::string text(const aString& s) {
     return std::string(s.getValue(), s.getLength());
-}
-
-// The folder's entries as the kernel's directory reading returns them.
-std::vector<std::string> kernelOrder(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    while (struct dirent* entry = ::readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    ::closedir(dir);
-    return names;
 }
 
 // What an operation threw: its description and condition, or "no exception".
@@ -379,14 +367,7 @@ TEST_F(aFolderItemTest, FSSpecLeadsBackToTheItem) {
 std::map<std::string, std::string> probe(const std::string& program) {
     ProgramRun run = runProgram(program, {"folderitem"});
     EXPECT_EQ(run.status, 0) << program;
-    std::map<std::string, std::string> folders;
-    std::istringstream lines(run.output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::size_t space = line.find(' ');
-        folders[line.substr(0, space)] = line.substr(space + 1);
-    }
-    return folders;
+    return labelledLines(run.output);
 }
 
 void installProbe(const std::string& path) {
